@@ -32,6 +32,9 @@ public:
     /** Splits the host's MIDI into what plays now (delayedMidi) and what falls into later blocks. */
     void midiDelay (const juce::MidiBuffer& midi, int numSamples);
 
+    const juce::MidiBuffer& getDelayedMidi() const noexcept   { return delayedMidi; }
+    const juce::MidiBuffer& getPendingMidi() const noexcept   { return pendingMidi; }
+
     /** Rebuilds the sound and the voices for a poly value (bounded to 0..32). */
     void setPoly (int poly);
 

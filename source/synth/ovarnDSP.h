@@ -50,6 +50,9 @@ public:
     /** One LFO step; rate is the smoothed lforate, fadeIncrement the per-sample fade-in step. */
     double lfo (double rate, double shape, double fadeIncrement);
 
+    /** One step of the pitch/formant envelope: the shape, 0 to 1. */
+    double envelopeStep();
+
     /** Read-only views for tests and the loop display. */
     const float* getLoop (int channel) const noexcept   { return channel == 0 ? loopL.get() : loopR.get(); }
     const float* getSeam (int channel) const noexcept   { return channel == 0 ? seamL.get() : seamR.get(); }
@@ -70,7 +73,6 @@ public:
 private:
     void makeLoop();
     void lockLfoToHostPosition();
-    double envelopeStep();
     double noteFrequency (int note) const;
 
     SynthHost& host;
