@@ -92,6 +92,8 @@ public:
     const std::atomic<const float*>& getSamples() const noexcept  { return samplesPointer; }
     const std::atomic<int>& getLength() const noexcept             { return samplesLength; }
     const VoiceBitSet& getGate() const noexcept      { return synth.soundingVoices; }
+    /** Every 100 ms: delivers pending notices and, while no gate is open, the newest input. */
+    void timerCallback() override;
 
     //==============================================================================
     // Identity and host answers
@@ -129,7 +131,6 @@ public:
     bool getModvib() const                           { return playState.modVibrato; }
 
 private:
-    void timerCallback() override;
     void addParam (SharedDouble& value, const ParameterRow& row);
 
     juce::AudioBuffer<float> inputCopy;
