@@ -9,7 +9,7 @@ namespace
         std::array<double, 4> frequency, gain;
     };
 
-    // Formant frequencies and relative levels of a low male voice.
+    // Formant frequencies and the relative levels of their peaks in a low male voice.
     constexpr Vowel vowelA { { 730.0, 1090.0, 2440.0, 3400.0 }, { 1.0, 0.60, 0.25, 0.12 } };
     constexpr Vowel vowelE { { 530.0, 1840.0, 2480.0, 3500.0 }, { 1.0, 0.45, 0.35, 0.15 } };
     constexpr Vowel vowelI { { 270.0, 2290.0, 3010.0, 3600.0 }, { 1.0, 0.30, 0.35, 0.20 } };
@@ -117,14 +117,14 @@ juce::AudioBuffer<float> makeSound (double sampleRate)
     auto* out = buffer.getWritePointer (0);
 
     constexpr double baseFrequency = 110.0;     // A2
-    constexpr double peakLevel = 0.4;           // leaves room for chords of frozen voices on top
+    constexpr double peakLevel = 0.3;           // leaves room for chords of frozen voices on top
     constexpr int coefficientInterval = 16;
     const auto twoPi = juce::MathConstants<double>::twoPi;
 
     std::array<Resonator, 4> formants;
     std::array<double, 4> gains {};
     double phase = 0.0, tilt = 0.0, peak = 0.0;
-    const auto tiltCoefficient = 1.0 - std::exp (-twoPi * 1500.0 / sampleRate);
+    const auto tiltCoefficient = 1.0 - std::exp (-twoPi * 4000.0 / sampleRate);
     juce::uint32 noiseState = 0x2545f491u;
 
     for (int s = 0; s < numSamples; ++s)
@@ -138,7 +138,9 @@ juce::AudioBuffer<float> makeSound (double sampleRate)
             for (size_t i = 0; i < 4; ++i)
             {
                 formants[i].set (v.frequency[i], bandwidths[i], sampleRate);
-                gains[i] = v.gain[i];
+                // The source falls with frequency: lift each resonance by its frequency so
+                // that the peaks come out at the vowel's levels.
+                gains[i] = v.gain[i] * v.frequency[i] / 500.0;
             }
         }
 
@@ -147,7 +149,8 @@ juce::AudioBuffer<float> makeSound (double sampleRate)
         const auto frequency = baseFrequency * std::pow (2.0, vibratoDepth * std::sin (twoPi * 5.3 * t) / 12.0);
         const auto dt = frequency / sampleRate;
 
-        // Source: a band-limited falling sawtooth, softened above 1.5 kHz, plus a little breath.
+        // Source: a band-limited falling sawtooth (falling 6 dB per octave, like a voice
+        // radiated from the mouth), softened above 4 kHz, plus a little breath.
         auto source = 1.0 - 2.0 * phase + polyBlep (phase, dt);
         phase += dt;
         phase -= std::floor (phase);

@@ -15,7 +15,7 @@ namespace DemoMaterial
     constexpr double defaultSampleRate = 44100.0;
     constexpr double lengthSeconds = 8.0;
 
-    /** Mono, lengthSeconds long, peak 0.4 (-8 dBFS). */
+    /** Mono, lengthSeconds long, peak 0.3 (about -10 dBFS). */
     juce::AudioBuffer<float> makeSound (double sampleRate = defaultSampleRate);
 
     /** Formant frequencies (Hz) of the sound's vowel at a time, lowest first. */

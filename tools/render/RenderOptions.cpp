@@ -15,6 +15,17 @@ namespace
         return nullptr;
     }
 
+    /** "1", "-1", "0.00001": no trailing zeros. */
+    juce::String formatNumber (double value)
+    {
+        auto text = juce::String (value, 6);
+
+        if (text.containsChar ('.'))
+            text = text.trimCharactersAtEnd ("0").trimCharactersAtEnd (".");
+
+        return text == "-0" ? juce::String ("0") : text;
+    }
+
     RenderError usageError (const juce::String& message)
     {
         return RenderError (message, RenderExit::usage);
@@ -42,7 +53,7 @@ namespace
 
         if (*value < low || *value > high)
             throw usageError ("value " + valueText + " for '" + key + "' is outside "
-                              + juce::String (low) + " to " + juce::String (high));
+                              + formatNumber (low) + " to " + formatNumber (high));
 
         return { key, *value };
     }
@@ -55,7 +66,7 @@ namespace
             throw usageError (option + " needs a number, got '" + text + "'");
 
         if (*value < low || *value > high)
-            throw usageError (option + " must be between " + juce::String (low) + " and " + juce::String (high)
+            throw usageError (option + " must be between " + formatNumber (low) + " and " + formatNumber (high)
                               + ", got " + text);
 
         return *value;
@@ -187,11 +198,11 @@ RenderOptions parse (const juce::StringArray& args, const juce::File& workingDir
     if (options.presetName.isNotEmpty() && options.stateFile != juce::File())
         throw usageError ("give either --preset or --state, not both");
 
-    if (! options.rendersAudio() && options.saveStateFile == juce::File())
-        throw usageError ("no output file: give -o FILE.wav (see --help)");
-
     if (options.plotFile != juce::File() && ! options.rendersAudio())
         throw usageError ("--plot needs an audio output too: give -o FILE.wav");
+
+    if (! options.rendersAudio() && options.saveStateFile == juce::File())
+        throw usageError ("no output file: give -o FILE.wav (see --help)");
 
     // Every output must go to its own file, and none may overwrite an input.
     const std::vector<std::pair<const char*, juce::File>> outputs {
@@ -223,8 +234,8 @@ juce::String getHelpText()
     {
         const auto low = std::min (row.atZero, row.atOne), high = std::max (row.atZero, row.atOne);
         keys << "    " << juce::String (row.key).paddedRight (' ', 11)
-             << juce::String (low) << " .. " << juce::String (high)
-             << "  (default " << juce::String (row.defaultValue) << ")\n";
+             << formatNumber (low) << " .. " << formatNumber (high)
+             << "  (default " << formatNumber (row.defaultValue) << ")\n";
     }
 
     return juce::String (
