@@ -236,3 +236,49 @@ TEST (NoteModes, ControllersReachTheProcessorInEveryMode)
         EXPECT_DOUBLE_EQ (rig.p->getPlayState().modWheel, 0.5) << poly;
     }
 }
+
+TEST (Allocation, RebuiltVoicesSoundExactlyLikeNewOnes)
+{
+    // one processor wears its voices out with long, formant-stretched notes; the other
+    // never plays; after the same poly change both must render a new note identically
+    SynthRig used (8), fresh (8);
+    used.p->setInternalValue (ParameterIndex::formant, 1.0);
+    used.p->setParameter (ParameterIndex::wet, 1.0f);
+    fresh.p->setParameter (ParameterIndex::wet, 1.0f);
+
+    for (int b = 0; b < 40; ++b)
+    {
+        if (b == 0)
+            used.play ({ noteOn (40), noteOn (45), noteOn (52) });
+        else
+            used.play ({});
+        fresh.play ({});
+    }
+
+    used.p->setInternalValue (ParameterIndex::formant, 0.5);
+    fresh.p->setInternalValue (ParameterIndex::formant, 0.5);
+    used.p->setPoly (8);
+    fresh.p->setPoly (8);
+
+    juce::AudioBuffer<float> a (2, 512), b (2, 512);
+    for (int block = 0; block < 20; ++block)
+    {
+        juce::MidiBuffer ma, mb;
+        if (block == 0)
+        {
+            ma.addEvent (noteOn (47), 7);
+            mb.addEvent (noteOn (47), 7);
+        }
+        for (int s = 0; s < 512; ++s)
+            for (int ch = 0; ch < 2; ++ch)
+                a.setSample (ch, s, testSignal (used.frame + s, ch));
+        b.makeCopyOf (a);
+        used.frame += 512;
+        used.p->processBlock (a, ma);
+        fresh.p->processBlock (b, mb);
+
+        for (int ch = 0; ch < 2; ++ch)
+            for (int s = 0; s < 512; ++s)
+                ASSERT_EQ (a.getSample (ch, s), b.getSample (ch, s)) << block << " " << s;
+    }
+}

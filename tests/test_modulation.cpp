@@ -96,7 +96,9 @@ TEST (Lfo, RandomAndSlewDrawFromTheNoiseRecurrence)
         }
         out = held * 0.003 + out * 0.997;
         if (draws <= 2)
+        {
             ASSERT_NEAR (value, out, 1e-12) << n;
+        }
     }
     EXPECT_EQ (draws, 3);
 
@@ -118,8 +120,12 @@ TEST (Lfo, FadeInIsSilentThenRisesQuadratically)
     for (int n = 1; n <= 44100; ++n)
     {
         const double out = rig.voice->lfo (0.3, 0.6, increment);   // a slow square: flat and never 0
-        if (n == 22049) EXPECT_EQ (out, 0.0);
-        if (n == 33075) gain = out;
+        if (n == 22049)
+        {
+            EXPECT_EQ (out, 0.0);
+        }
+        if (n == 33075)
+            gain = out;
     }
     // half-way through the rise the gain is a quarter
     EXPECT_NEAR (std::abs (gain), 0.25, 0.01);

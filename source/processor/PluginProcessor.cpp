@@ -40,6 +40,14 @@ OvarnbAudioProcessor::OvarnbAudioProcessor()
     synth.setNoteStealingEnabled (true);
     synth.addMidiCCListener (this);
 
+    // Voices are built once for the largest poly value. Their storage is calloc'd, so
+    // what no note touches costs no memory, and a poly change (even from a controller
+    // on the audio thread) never allocates.
+    sound = new noSound();
+    const VoiceContext context { *this, values, playState, inputCopy, synth.getCapture(), synth.soundingVoices };
+    for (int i = 0; i < 2 * maxPoly; ++i)
+        voicePool.push_back (std::make_unique<OvarnVoice> (context, i, 0));
+
     setPoly (static_cast<int> (values.poly.get()));
 
     delayedMidi.ensureSize (midiBufferBytes);
@@ -51,6 +59,10 @@ OvarnbAudioProcessor::OvarnbAudioProcessor()
 OvarnbAudioProcessor::~OvarnbAudioProcessor()
 {
     stopTimer();
+
+    const juce::ScopedLock sl (synth.getLock());
+    synth.clearVoices();
+    synth.clearSounds();
 }
 
 void OvarnbAudioProcessor::addParam (SharedDouble& value, const ParameterRow& row)
@@ -366,14 +378,22 @@ void OvarnbAudioProcessor::setPoly (int poly)
 
     synth.allNotesOff (0, false);
     synth.clearVoices();
-    synth.clearSounds();
-    synth.addSound (new noSound());
 
-    const VoiceContext context { *this, values, playState, inputCopy, synth.getCapture(), synth.soundingVoices };
+    // the one sound stays: removing and adding it again would reallocate the sound list
+    if (synth.getNumSounds() != 1)
+    {
+        synth.clearSounds();
+        synth.addSound (sound);
+    }
+
     const int numVoices = juce::jmax (8, 2 * poly);
 
     for (int i = 0; i < numVoices; ++i)
-        synth.addVoice (new OvarnVoice (context, i, poly));
+    {
+        auto& voice = *voicePool[(size_t) i];
+        voice.reset (poly);
+        synth.addVoice (&voice);
+    }
 
     polyMode = poly > 1;
 }

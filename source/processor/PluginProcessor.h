@@ -9,6 +9,8 @@
 #include "synth/mpSynth.h"
 #include "PresetBank.h"
 
+class OvarnVoice;
+
 /** The host-facing processor: parameters, the block path with its MIDI delay,
     controller learning, sample hand-over to the editor, presets and state. */
 class OvarnbAudioProcessor : public juce::AudioProcessor,
@@ -158,6 +160,8 @@ private:
     juce::MidiBuffer delayedMidi, pendingMidi;
 
     MPSynth synth;
+    juce::SynthesiserSound::Ptr sound;
+    std::vector<std::unique_ptr<OvarnVoice>> voicePool;   // every voice a poly value can ask for, built once
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OvarnbAudioProcessor)
 };

@@ -7,6 +7,8 @@ OvarnSynth::OvarnSynth (ParameterValues& v, juce::AudioBuffer<float>& input)
 {
     for (auto& wheel : lastWheelValues)
         wheel = 8192;
+
+    voices.ensureStorageAllocated (VoiceBitSet::maxBits);
 }
 
 OvarnSynth::~OvarnSynth()
@@ -123,9 +125,7 @@ void OvarnSynth::clearVoices()
 {
     const juce::ScopedLock sl (synthLock);
 
-    for (int i = voices.size(); --i >= 0;)
-        voices.remove (i);
-
+    voices.clearQuick();
     numVoices = 0;
     voicesCleared();
 }

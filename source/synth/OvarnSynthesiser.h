@@ -71,8 +71,11 @@ public:
     OvarnSynthVoice* getVoice (int index) const;
     /** Safe to ask from any thread. */
     int getNumVoices() const noexcept                    { return numVoices.load (std::memory_order_relaxed); }
+    /** Empties the voice list; the voices themselves belong to whoever added them. */
     void clearVoices();
+    /** Appends a voice; up to 64 voices are added without allocating. */
     OvarnSynthVoice* addVoice (OvarnSynthVoice* newVoice);
+    int getNumSounds() const noexcept                    { return sounds.size(); }
     void clearSounds();
     juce::SynthesiserSound* addSound (const juce::SynthesiserSound::Ptr& newSound);
     void setNoteStealingEnabled (bool shouldSteal)       { stealingEnabled = shouldSteal; }
@@ -108,7 +111,7 @@ protected:
     int getPolyLimit() const noexcept;
 
     juce::CriticalSection synthLock;
-    juce::OwnedArray<OvarnSynthVoice> voices;
+    juce::Array<OvarnSynthVoice*> voices;   // not owned: the owner keeps its voices for its lifetime
     juce::ReferenceCountedArray<juce::SynthesiserSound> sounds;
     int lastWheelValues[16];
     CaptureBuffer capture;

@@ -37,6 +37,13 @@ namespace VoiceMath
                      x * (x + 1.0) * (x - 1.0) * sixth };
         }
 
+        /** Weighted sum of data[i-3 .. i-1], for a fraction of 0 where tap i weighs nothing. */
+        double applyBelow (const float* data, int i) const noexcept
+        {
+            return static_cast<double> (data[i - 3]) * w0 + static_cast<double> (data[i - 2]) * w1
+                 + static_cast<double> (data[i - 1]) * w2 + 0.0 * w3;
+        }
+
         /** Weighted sum of data[i-3 .. i]. */
         double apply (const float* data, int i) const noexcept
         {

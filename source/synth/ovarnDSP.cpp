@@ -26,6 +26,31 @@ OvarnVoice::OvarnVoice (const VoiceContext& context, int index, int poly)
     samplerateChangeCallback();
 }
 
+void OvarnVoice::reset (int poly)
+{
+    playbackRate = 44100.0;
+    currentNote = -1;
+    noteOnStamp = 0;
+    currentSound = nullptr;
+    keyDown = sostenutoHeld = false;
+
+    noteStack.clear();
+    voicePoly = poly;
+    active = playingQR = false;
+    loopFill = 0;
+    glideFreq = ampLevel = attackCoef = releaseCoef = 0.0;
+    noise = {};
+    lfoPhase = lfoPrevPhase = lfoFade = lfoHeld = lfoOut = 0.0;
+    envDelayRamp = envDecayRamp = gate = 0.0;
+    noteFreq = playFreq = 1e-6;
+    loopLength = CaptureBuffer::numFrames;
+    grainPhase = wheelBend = periodFrac = readOffset = 0.0;
+    formantRatio0 = pitchRatio0 = 1.0;
+    pitchS = formantS = wetS = smoothS = lforateS = pitchlfoS = formantlfoS = pitchenvS = formantenvS
+        = wheelS = modWheelS = 0.0;
+    samplerateChangeCallback();
+}
+
 void OvarnVoice::samplerateChangeCallback()
 {
     voiceRate = host.getCurrentSamplerate();
@@ -317,7 +342,8 @@ void OvarnVoice::renderNextBlock (juce::AudioBuffer<float>& output, int startSam
 
             for (int c = numChannels; --c >= 0;)
             {
-                double a = mainTaps.apply (loop[c], i);
+                // at the newest frame the weight of the unwritten tap is exactly 0: leave it unread
+                double a = i < loopFill ? mainTaps.apply (loop[c], i) : mainTaps.applyBelow (loop[c], i);
                 double b = seamTaps.apply (seam[c], j);
 
                 // a non-finite captured sample never reaches the output

@@ -33,6 +33,10 @@ public:
 
     void samplerateChangeCallback();
 
+    /** Back to the state of a newly built voice for a poly value. The loop storage
+        keeps its old contents: no read ever reaches a frame the next note has not written. */
+    void reset (int poly);
+
     bool canPlaySound (juce::SynthesiserSound*) override;
     bool inRelease() override                   { return active && gate == 0.0; }
     bool isPlayingQR() override                 { return playingQR; }
@@ -84,7 +88,7 @@ private:
 
     std::vector<int> noteStack;
     const int voiceIndex;
-    const int voicePoly;
+    int voicePoly;
     bool active = false;
     bool playingQR = false;
 
