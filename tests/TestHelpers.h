@@ -41,6 +41,13 @@ namespace testing_support
         double ppq = 0.0;
     };
 
+    /** Counts change messages. */
+    struct ChangeCounter : juce::ChangeListener
+    {
+        void changeListenerCallback (juce::ChangeBroadcaster*) override { ++count; }
+        int count = 0;
+    };
+
     inline juce::MidiMessage noteOn (int note, int channel = 1)   { return juce::MidiMessage::noteOn (channel, note, (juce::uint8) 100); }
     inline juce::MidiMessage noteOff (int note, int channel = 1)  { return juce::MidiMessage::noteOff (channel, note); }
     inline juce::MidiMessage cc (int number, int value, int channel = 1) { return juce::MidiMessage::controllerEvent (channel, number, value); }

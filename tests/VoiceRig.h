@@ -7,12 +7,7 @@ struct VoiceRig : SynthHost
 {
     explicit VoiceRig (int poly = 8, double rate = 44100.0) : sampleRate (rate)
     {
-        SharedDouble* members[] = { &values.pitch, &values.formant, &values.pitchwup, &values.pitchwdn, &values.glide,
-                                    &values.smooth, &values.mididelay, &values.pitchlfo, &values.formantlfo,
-                                    &values.pitchenv, &values.formantenv, &values.wet, &values.poly, &values.link,
-                                    &values.envdelay, &values.envcurve, &values.envdecay, &values.lfofade,
-                                    &values.lforate, &values.lfoshape, &values.lforetrig, &values.lfosync,
-                                    &values.attack, &values.release };
+        const auto members = values.inHostOrder();
         for (size_t i = 0; i < std::size (members); ++i)
             *members[i] = parameterRows[i].defaultValue;
 

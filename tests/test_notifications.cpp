@@ -65,11 +65,7 @@ TEST (Notifications, HeldNotePublishesItsLoopAndTheTimerStaysQuiet)
 
 TEST (Notifications, LinkFromAnotherThreadIsDeliveredByTheTimer)
 {
-    struct Counter : juce::ChangeListener
-    {
-        void changeListenerCallback (juce::ChangeBroadcaster*) override { ++count; }
-        int count = 0;
-    } counter;
+    ChangeCounter counter;
 
     auto p = makeProcessor();
     p->addChangeListener (&counter);

@@ -136,11 +136,7 @@ TEST (Parameters, NonFiniteHostValuesChangeNothing)
 
 TEST (Parameters, LinkMovesFormantWithPitchAndSendsOneChangeMessage)
 {
-    struct Counter : juce::ChangeListener
-    {
-        void changeListenerCallback (juce::ChangeBroadcaster*) override { ++count; }
-        int count = 0;
-    } counter;
+    ChangeCounter counter;
 
     auto p = makeProcessor();
     p->addChangeListener (&counter);

@@ -26,16 +26,11 @@ OvarnbAudioProcessor::OvarnbAudioProcessor()
 
     presetBank->resetToDefaultBankFile();
 
-    SharedDouble* const members[numParameters] = {
-        &values.pitch, &values.formant, &values.pitchwup, &values.pitchwdn, &values.glide, &values.smooth,
-        &values.mididelay, &values.pitchlfo, &values.formantlfo, &values.pitchenv, &values.formantenv,
-        &values.wet, &values.poly, &values.link, &values.envdelay, &values.envcurve, &values.envdecay,
-        &values.lfofade, &values.lforate, &values.lfoshape, &values.lforetrig, &values.lfosync,
-        &values.attack, &values.release
-    };
+    static_assert (std::tuple_size_v<decltype (values.inHostOrder())> == numParameters);
+    const auto members = values.inHostOrder();
 
     for (int i = 0; i < numParameters; ++i)
-        addParam (*members[i], parameterRows[(size_t) i]);
+        addParam (*members[(size_t) i], parameterRows[(size_t) i]);
 
     synth.setNoteStealingEnabled (true);
     synth.addMidiCCListener (this);

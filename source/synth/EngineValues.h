@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include "SharedValue.h"
 
 /** The 24 parameter values in their internal units, owned by the processor.
@@ -13,6 +14,14 @@ struct ParameterValues
     SharedDouble pitch, pitchwup, pitchwdn, glide, wet, smooth, attack, release,
                  formant, link, lforate, lfofade, lfoshape, envdelay, envdecay, envcurve,
                  pitchlfo, formantlfo, pitchenv, formantenv, mididelay, poly, lforetrig, lfosync;
+
+    /** The values in the host's parameter index order. */
+    std::array<SharedDouble*, 24> inHostOrder() noexcept
+    {
+        return { &pitch, &formant, &pitchwup, &pitchwdn, &glide, &smooth, &mididelay, &pitchlfo, &formantlfo,
+                 &pitchenv, &formantenv, &wet, &poly, &link, &envdelay, &envcurve, &envdecay, &lfofade,
+                 &lforate, &lfoshape, &lforetrig, &lfosync, &attack, &release };
+    }
 };
 
 /** Performance state the processor keeps for the voices: mod wheel, vibrato
