@@ -299,6 +299,13 @@ namespace
             return file;
         }
 
+        juce::File writeScratchBytes (const juce::String& name, const std::string& bytes) const
+        {
+            const auto file = scratch.getChildFile (name);
+            file.replaceWithData (bytes.data(), bytes.size());
+            return file;
+        }
+
         juce::File defaultFile, scratch;
         juce::StringArray alerts;
     };
@@ -394,6 +401,9 @@ TEST_F (BankTest, UnreadableBankFileRaisesTheAlertAndChangesNothing)
         writeScratchFile ("cut.ovb", "<?xml version=\"1.0\"?>\r\n<Ovarn-Bank>\r\n  <Ovarn pitch=\"1\"/>"),
         scratch.getChildFile ("missing.ovb"),
         scratch,
+        writeScratchFile ("instruction.ovb", "<Ovarn-Bank><Ovarn name=\"a\"/><?x?>b</Ovarn-Bank>"),
+        writeScratchBytes ("latin1.ovb", "<Ovarn-Bank><Ovarn name=\"caf\xe9\"/></Ovarn-Bank>"),
+        writeScratchBytes ("zero.ovb", std::string ("<Ovarn-Bank><Ovarn/>\0</Ovarn-Bank>", 34)),
     };
 
     for (const auto& file : cases)
@@ -428,6 +438,20 @@ TEST_F (BankTest, LoadedBankReplacesTheListAndReceivesLaterPresets)
     ASSERT_NE (reread, nullptr);
     EXPECT_EQ (childNames (*reread), juce::StringArray ("a", "b", "c"));
     EXPECT_EQ (fileBytes (defaultFile), factoryBytes);
+}
+
+TEST_F (BankTest, ReadsUtf8BanksWithAndWithoutByteOrderMark)
+{
+    OvarnbAudioProcessor processor;
+
+    for (const std::string prefix : { "", "\xef\xbb\xbf" })
+    {
+        const auto file = writeScratchBytes ("utf8.ovb", prefix + "<Ovarn-Bank><Ovarn name=\"caf\xc3\xa9 \xe2\x99\xab\"/></Ovarn-Bank>");
+        processor.loadBank (file);
+        EXPECT_TRUE (alerts.isEmpty());
+        EXPECT_EQ (childNames (*processor.getPresetList()),
+                   juce::StringArray (juce::String::fromUTF8 ("caf\xc3\xa9 \xe2\x99\xab")));
+    }
 }
 
 TEST_F (BankTest, ChildrenThatAreNotPresetsLoadButApplyNothing)

@@ -204,6 +204,17 @@ TEST (SavedState, GarbageTruncatedAndEmptyStatesChangeNothing)
     }
     expectUnchanged (notXml, "text that is not XML");
 
+    juce::MemoryBlock instruction;
+    {
+        const juce::String looping ("<Ovarn pitch=\"0.5\"><?x?>b</Ovarn>");
+        juce::MemoryOutputStream out (instruction, false);
+        out.writeInt ((int) PresetCodec::stateMagic);
+        out.writeInt ((int) looping.getNumBytesAsUTF8());
+        out << looping;
+        out.writeByte (0);
+    }
+    expectUnchanged (instruction, "processing instruction inside the element");
+
     auto badUtf8 = valid;
     static_cast<char*> (badUtf8.getData())[20] = (char) 0xff;
     expectUnchanged (badUtf8, "invalid UTF-8");

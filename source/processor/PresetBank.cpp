@@ -28,17 +28,14 @@ void PresetBank::resetToDefaultBankFile()
             PresetCodec::replaceFileContents (bankFile, factory.getData(), factory.getSize());
     }
 
-    auto parsed = bankFile.existsAsFile() ? juce::parseXML (bankFile) : nullptr;
+    auto parsed = PresetCodec::readBankFile (bankFile);
     bank = parsed != nullptr ? std::move (parsed)
                              : std::make_unique<juce::XmlElement> (PresetCodec::bankTag);
 }
 
 bool PresetBank::loadBankFile (const juce::File& file)
 {
-    if (! file.existsAsFile())
-        return false;
-
-    auto parsed = juce::parseXML (file);
+    auto parsed = PresetCodec::readBankFile (file);
 
     if (parsed == nullptr)
         return false;

@@ -27,6 +27,30 @@ namespace
 
         return p;
     }
+
+    /** Parses XML text after the checks that keep the framework's parser safe:
+        no zero byte, valid UTF-8 (its character stepping trusts lead bytes and
+        can step over the terminating zero), and no processing instruction ("<?")
+        other than a declaration at the very start. The parser skips a processing
+        instruction as if it were blank space but, in the text between two
+        elements, rolls back over it again: followed by anything other than '<'
+        it loops forever. Neither banks nor states ever hold one. */
+    std::unique_ptr<juce::XmlElement> parseCheckedText (const char* text, size_t numBytes)
+    {
+        if (numBytes == 0 || numBytes > (size_t) INT_MAX
+            || std::memchr (text, 0, numBytes) != nullptr
+            || ! juce::CharPointer_UTF8::isValidString (text, (int) numBytes))
+            return {};
+
+        const auto string = juce::String::fromUTF8 (text, (int) numBytes);
+        const auto body = string.trimStart();
+        const auto firstInstruction = body.indexOf ("<?");
+
+        if (firstInstruction > 0 || (firstInstruction == 0 && body.indexOf (2, "<?") >= 0))
+            return {};
+
+        return juce::parseXML (string);
+    }
 }
 
 PresetValues defaultPresetValues()
@@ -137,6 +161,32 @@ void readPresetElement (const juce::XmlElement& element, PresetValues& preset)
     preset.modVibrato = element.getBoolAttribute ("modVibrato", true);
 }
 
+std::unique_ptr<juce::XmlElement> parseBankText (const void* data, size_t numBytes)
+{
+    if (data == nullptr)
+        return {};
+
+    const auto* text = static_cast<const char*> (data);
+
+    if (numBytes >= 3 && juce::CharPointer_UTF8::isByteOrderMark (text))
+    {
+        text += 3;
+        numBytes -= 3;
+    }
+
+    return parseCheckedText (text, numBytes);
+}
+
+std::unique_ptr<juce::XmlElement> readBankFile (const juce::File& file)
+{
+    juce::MemoryBlock data;
+
+    if (! file.existsAsFile() || ! file.loadFileAsData (data))
+        return {};
+
+    return parseBankText (data.getData(), data.getSize());
+}
+
 juce::XmlElement::TextFormat bankFileFormat()
 {
     juce::XmlElement::TextFormat format;
@@ -223,18 +273,17 @@ std::unique_ptr<juce::XmlElement> readStateData (const void* data, size_t numByt
 
     const auto* text = reinterpret_cast<const char*> (bytes + headerBytes);
 
-    if (std::memchr (text, 0, length) != nullptr
-        || ! juce::CharPointer_UTF8::isValidString (text, (int) length))
-        return {};
-
-    const auto string = juce::String::fromUTF8 (text, (int) length);
-
     // The parser accepts an element cut off between two attributes; a complete
     // state always ends with the element's closing bracket.
-    if (! string.trimEnd().endsWithChar ('>'))
+    auto last = length;
+
+    while (last > 0 && juce::CharacterFunctions::isWhitespace (text[last - 1]))
+        --last;
+
+    if (last == 0 || text[last - 1] != '>')
         return {};
 
-    return juce::parseXML (string);
+    return parseCheckedText (text, length);
 }
 
 } // namespace PresetCodec

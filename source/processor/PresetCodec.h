@@ -59,6 +59,16 @@ namespace PresetCodec
         the XML boolean rule and is true when missing. The tag is not checked here. */
     void readPresetElement (const juce::XmlElement& element, PresetValues& preset);
 
+    /** Parses the text of a bank file, or nullptr. Only UTF-8 (with or without a
+        byte-order mark) is read. Text the framework's XML parser cannot walk safely
+        is refused: a zero byte or an invalid UTF-8 sequence (its character stepping
+        can run past the end) and a processing instruction other than the leading
+        declaration (it can loop forever on one). */
+    std::unique_ptr<juce::XmlElement> parseBankText (const void* data, size_t numBytes);
+
+    /** parseBankText on the contents of a file; nullptr when it is not a readable file. */
+    std::unique_ptr<juce::XmlElement> readBankFile (const juce::File& file);
+
     /** The layout of a bank file: UTF-8 declaration, blank line, 60-column
         wrapping, CR LF line ends. */
     juce::XmlElement::TextFormat bankFileFormat();
