@@ -16,8 +16,21 @@ PresetBank::PresetBank()
 
 PresetBank::~PresetBank() = default;
 
+juce::XmlElement* PresetBank::getBank() const
+{
+    const juce::ScopedLock sl (lock);
+    return bank.get();
+}
+
+juce::File PresetBank::getBankFile() const
+{
+    const juce::ScopedLock sl (lock);
+    return bankFile;
+}
+
 void PresetBank::resetToDefaultBankFile()
 {
+    const juce::ScopedLock sl (lock);
     bankFile = getDefaultBankFile();
 
     if (! bankFile.exists() && mayCreateDefaultBankFile())
@@ -40,6 +53,7 @@ bool PresetBank::loadBankFile (const juce::File& file)
     if (parsed == nullptr)
         return false;
 
+    const juce::ScopedLock sl (lock);
     bank = std::move (parsed);
     bankFile = file;
     return true;
@@ -47,6 +61,8 @@ bool PresetBank::loadBankFile (const juce::File& file)
 
 bool PresetBank::appendPreset (std::unique_ptr<juce::XmlElement> preset)
 {
+    const juce::ScopedLock sl (lock);
+
     if (preset != nullptr)
         bank->addChildElement (preset.release());
 

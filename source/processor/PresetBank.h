@@ -7,7 +7,9 @@
     processor instance of one process through a juce::SharedResourcePointer:
     created when the first instance attaches, released with the last one.
 
-    Used from the message thread only.
+    Meant for the message thread, but hosts may construct instances on other
+    threads, so every change of the bank or the bank file happens under a lock.
+    The element returned by getBank() stays valid until the next reset or load.
 */
 class PresetBank
 {
@@ -21,8 +23,8 @@ public:
     void resetToDefaultBankFile();
 
     /** The bank's root element (never null). */
-    juce::XmlElement* getBank() noexcept        { return bank.get(); }
-    juce::File getBankFile() const              { return bankFile; }
+    juce::XmlElement* getBank() const;
+    juce::File getBankFile() const;
 
     /** Replaces the bank by the contents of `file` and makes it the bank file.
         Returns false, changing nothing, when the file does not exist or does not
@@ -53,6 +55,7 @@ public:
     static void showAsyncAlert (const juce::String& title, const juce::String& message);
 
 private:
+    juce::CriticalSection lock;
     std::unique_ptr<juce::XmlElement> bank;
     juce::File bankFile;
 
