@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 #include <juce_events/juce_events.h>
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <unistd.h>
@@ -30,10 +31,13 @@ namespace
                 const double nsPerBlock = perBlock->second.value * 1000.0;
                 auto& row = rows[(int) voices->second.value];
 
+                // with repetitions, the least disturbed run of each counts
+                auto keepBest = [nsPerBlock] (double& best) { best = best > 0.0 ? std::min (best, nsPerBlock) : nsPerBlock; };
+
                 if (run.run_name.function_name.rfind ("Ovarn/processBlock", 0) == 0)
-                    row.ovarn = nsPerBlock;
+                    keepBest (row.ovarn);
                 else if (run.run_name.function_name.rfind ("JuceSampler/", 0) == 0)
-                    row.sampler = nsPerBlock;
+                    keepBest (row.sampler);
             }
         }
 
@@ -44,7 +48,8 @@ namespace
                 return;
 
             auto& out = GetOutputStream();
-            out << "\nPer voice-frame, Ovarn processBlock vs juce::SamplerVoice (same notes, same blocks)\n"
+            out << "\nPer voice-frame, Ovarn processBlock vs juce::SamplerVoice (same notes, same blocks;"
+                << " best of the repetitions)\n"
                 << "  voices   ovarn ns  sampler ns   ratio | without the block's fixed cost: ovarn ns  sampler ns   ratio\n";
 
             char line[200];
