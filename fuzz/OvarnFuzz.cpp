@@ -7,15 +7,34 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace
+{
+    std::string scratchFolder;
+
+    void removeScratchFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all (scratchFolder, ignored);
+    }
+}
 
 extern "C" int LLVMFuzzerInitialize (int*, char***)
 {
-    // The processor writes its default bank file under the home folder: keep
-    // the fuzzer's away from the real one.
-    const auto home = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                          .getNonexistentChildFile ("ovarn-fuzz-home", "");
-    home.createDirectory();
-    setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
+    // The processor writes its default bank file under the home folder and the
+    // harness its bank file into the temporary folder: both go to a scratch
+    // folder of this run, away from the real home.
+    char pattern[] = "/tmp/ovarn-fuzz-XXXXXX";
+
+    if (mkdtemp (pattern) == nullptr)
+        std::abort();
+
+    scratchFolder = pattern;
+    setenv ("HOME", pattern, 1);
+    setenv ("TMPDIR", pattern, 1);
+    std::atexit (removeScratchFolder);
     return 0;
 }
 

@@ -20,10 +20,8 @@ cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$build" --target ovarn_fuzz -j2
 
 mkdir -p "$build/corpus" "$build/artifacts"
-home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT INT TERM
 
-HOME="$home" \
+# The target moves HOME and TMPDIR to a scratch folder of its own.
 "$build/ovarn_fuzz" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=4096 \
     -dict="$here/ovarn.dict" -artifact_prefix="$build/artifacts/" \
     "$@" "$build/corpus" "$here/seeds"
