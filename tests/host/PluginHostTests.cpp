@@ -106,9 +106,14 @@ TEST_P (HostedPlugin, ShowsItsNameMakerAndKind)
     EXPECT_EQ (plugin->getName(), "Ovarn");
 
     if (GetParam() == Format::lv2)
+    {
         EXPECT_EQ (description.fileOrIdentifier, host::lv2Uri);   // the URI sessions refer to
+    }
     else
+    {
         EXPECT_EQ (description.version, "1.0.0");
+        EXPECT_EQ (plugin->getTailLengthSeconds(), 0.0);   // JUCE's LV2 host does not ask
+    }
 
     EXPECT_EQ (plugin->getLatencySamples(), 0);
 }
