@@ -2,6 +2,7 @@
 
 #include <juce_core/juce_core.h>
 #include "SharedValue.h"
+#include "ZeroedStorage.h"
 
 /** The ring of the most recent input: 441000 frames of two channels.
 
@@ -16,8 +17,8 @@ public:
     static constexpr int numChannels = 2;
 
     CaptureBuffer()
-        : left (static_cast<size_t> (numFrames), true),
-          right (static_cast<size_t> (numFrames), true)
+        : left (static_cast<size_t> (numFrames)),
+          right (static_cast<size_t> (numFrames))
     {
         channels[0] = left.get();
         channels[1] = right.get();
@@ -45,7 +46,7 @@ public:
     }
 
 private:
-    juce::HeapBlock<float> left, right;   // calloc'd: untouched pages stay unmapped
+    ZeroedStorage<float> left, right;
     float* channels[numChannels] {};
     SharedInt writeIndex { 0 };
 

@@ -19,8 +19,8 @@ OvarnVoice::OvarnVoice (const VoiceContext& context, int index, int poly)
     : host (context.host), values (context.values), play (context.play),
       inputCopy (context.inputCopy), capture (context.capture), soundingVoices (context.soundingVoices),
       voiceIndex (index), voicePoly (poly),
-      loopL (static_cast<size_t> (loopFrames), true), loopR (static_cast<size_t> (loopFrames), true),
-      seamL (static_cast<size_t> (seamFrames), true), seamR (static_cast<size_t> (seamFrames), true)
+      loopL (static_cast<size_t> (loopFrames)), loopR (static_cast<size_t> (loopFrames)),
+      seamL (static_cast<size_t> (seamFrames)), seamR (static_cast<size_t> (seamFrames))
 {
     noteStack.reserve (128);   // each note number is held at most once: no allocation while playing
     samplerateChangeCallback();

@@ -4,6 +4,7 @@
 #include "mpSynth.h"
 #include "SynthHost.h"
 #include "VoiceMath.h"
+#include "ZeroedStorage.h"
 
 /** Everything a freeze voice reads from its owner, by reference. */
 struct VoiceContext
@@ -101,8 +102,8 @@ private:
     static constexpr int lastFrame = loopFrames - 1;
     static constexpr double lastFrameD = lastFrame;
 
-    // float storage holds every input sample exactly; calloc leaves untouched pages unmapped
-    juce::HeapBlock<float> loopL, loopR, seamL, seamR;
+    // float storage holds every input sample exactly; untouched pages stay unmapped
+    ZeroedStorage<float> loopL, loopR, seamL, seamR;
 
     double glideFreq = 0.0;
     double ampLevel = 0.0;
