@@ -3,6 +3,7 @@
 #include "editor/PluginEditor.h"
 #include "synth/ovarnDSP.h"
 #include <cmath>
+#include <optional>
 
 namespace
 {
@@ -55,7 +56,7 @@ OvarnbAudioProcessor::~OvarnbAudioProcessor()
 {
     stopTimer();
 
-    const juce::ScopedLock sl (synth.getLock());
+    const OvarnSynth::SynthLock::ScopedLockType sl (synth.getLock());
     synth.clearVoices();
     synth.clearSounds();
 }
@@ -285,9 +286,14 @@ void OvarnbAudioProcessor::prepareToPlay (double sampleRate, int maximumBlockSiz
     inputCopy.setSize (2, juce::jmax (maximumBlockSize, 1), false, false, true);
 }
 
-void OvarnbAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi)
+void OvarnbAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) OVARN_NONBLOCKING
 {
     juce::ScopedNoDenormals noDenormals;
+
+    // the host holds the callback lock around this call: a poly change from a
+    // mapped controller must not take it again
+    processingThread = std::this_thread::get_id();
+    const juce::ScopeGuard leaving { [this] { processingThread = std::thread::id(); } };
 
     // a host without a play head or a position keeps the last tempo and playing state
     bool isPlaying = wasPlaying;
@@ -369,7 +375,11 @@ void OvarnbAudioProcessor::setPoly (int poly)
 {
     poly = juce::jlimit (0, maxPoly, poly);
 
-    const juce::ScopedLock sl (getCallbackLock());
+    const bool fromAudioCallback = processingThread.load() == std::this_thread::get_id();
+    std::optional<juce::ScopedLock> heldCallbackLock;
+
+    if (! fromAudioCallback)
+        heldCallbackLock.emplace (getCallbackLock());
 
     synth.allNotesOff (0, false);
     synth.clearVoices();

@@ -11,6 +11,17 @@
 
 class OvarnVoice;
 
+// Marks the audio callback for the real-time sanitizer: inside it nothing may
+// allocate, lock or make a blocking call.
+#if defined (__clang__) && defined (__has_cpp_attribute)
+ #if __has_cpp_attribute (clang::nonblocking)
+  #define OVARN_NONBLOCKING [[clang::nonblocking]]
+ #endif
+#endif
+#ifndef OVARN_NONBLOCKING
+ #define OVARN_NONBLOCKING
+#endif
+
 /** The host-facing processor: parameters, the block path with its MIDI delay,
     controller learning, sample hand-over to the editor, presets and state. */
 class OvarnbAudioProcessor : public juce::AudioProcessor,
@@ -28,7 +39,7 @@ public:
     void prepareToPlay (double sampleRate, int maximumBlockSize) override;
     void releaseResources() override {}
     bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
-    void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) override;
+    void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) OVARN_NONBLOCKING override;
     using juce::AudioProcessor::processBlock;
 
     /** Splits the host's MIDI into what plays now (delayedMidi) and what falls into later blocks. */
@@ -154,6 +165,7 @@ private:
     std::atomic<juce::AsyncUpdater*> asyncHandler { nullptr };
     std::atomic<bool> formantChangePending { false };
     std::atomic<bool> samplesPending { false };
+    std::atomic<std::thread::id> processingThread {};   // the thread inside processBlock, if any
 
     std::atomic<double> currentSampleRate { 44100.0 };
     juce::SharedResourcePointer<PresetBank> presetBank;

@@ -13,7 +13,7 @@ OvarnSynth::OvarnSynth (ParameterValues& v, juce::AudioBuffer<float>& input)
 
 OvarnSynth::~OvarnSynth()
 {
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
     sounds.clear();
     voices.clear();
 }
@@ -35,7 +35,7 @@ bool OvarnSynth::appliesToChannel (OvarnSynthVoice* voice, int channel) const
 void OvarnSynth::renderNextBlock (juce::AudioBuffer<float>& output, const juce::MidiBuffer& midi,
                                   int startSample, int numSamples)
 {
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
 
     auto event = midi.findNextSamplePosition (startSample);
     const auto end = midi.cend();
@@ -117,13 +117,13 @@ void OvarnSynth::startVoice (OvarnSynthVoice* voice, juce::SynthesiserSound* sou
 
 OvarnSynthVoice* OvarnSynth::getVoice (int index) const
 {
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
     return voices[index];
 }
 
 void OvarnSynth::clearVoices()
 {
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
 
     voices.clearQuick();
     numVoices = 0;
@@ -132,7 +132,7 @@ void OvarnSynth::clearVoices()
 
 OvarnSynthVoice* OvarnSynth::addVoice (OvarnSynthVoice* newVoice)
 {
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
     newVoice->playbackRate = synthRate;
     voices.add (newVoice);
     numVoices = voices.size();
@@ -141,7 +141,7 @@ OvarnSynthVoice* OvarnSynth::addVoice (OvarnSynthVoice* newVoice)
 
 void OvarnSynth::clearSounds()
 {
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
 
     for (int i = sounds.size(); --i >= 0;)
         sounds.remove (i);
@@ -149,7 +149,7 @@ void OvarnSynth::clearSounds()
 
 juce::SynthesiserSound* OvarnSynth::addSound (const juce::SynthesiserSound::Ptr& newSound)
 {
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
     return sounds.add (newSound);
 }
 
@@ -158,7 +158,7 @@ void OvarnSynth::setCurrentPlaybackSampleRate (double rate)
     if (rate == synthRate)
         return;
 
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
     allNotesOff (0, false);
     synthRate = rate;
 
@@ -169,7 +169,7 @@ void OvarnSynth::setCurrentPlaybackSampleRate (double rate)
 //==============================================================================
 void OvarnSynth::noteOn (int channel, int note, float velocity)
 {
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
 
     for (int si = sounds.size(); --si >= 0;)
     {
@@ -205,7 +205,7 @@ void OvarnSynth::noteOn (int channel, int note, float velocity)
 
 void OvarnSynth::noteOff (int channel, int note, bool allowTailOff)
 {
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
 
     for (auto* voice : voices)
     {
@@ -222,7 +222,7 @@ void OvarnSynth::noteOff (int channel, int note, bool allowTailOff)
 
 void OvarnSynth::allNotesOff (int channel, bool allowTailOff)
 {
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
 
     for (int i = voices.size(); --i >= 0;)
     {
@@ -238,7 +238,7 @@ void OvarnSynth::allNotesOff (int channel, bool allowTailOff)
 
 void OvarnSynth::handlePitchWheel (int channel, int value)
 {
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
 
     for (int i = voices.size(); --i >= 0;)
     {
@@ -259,7 +259,7 @@ void OvarnSynth::handleController (int channel, int controllerNumber, int value)
         default: break;
     }
 
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
 
     for (int i = voices.size(); --i >= 0;)
     {
@@ -272,7 +272,7 @@ void OvarnSynth::handleController (int channel, int controllerNumber, int value)
 
 void OvarnSynth::handleAftertouch (int channel, int note, int value)
 {
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
 
     for (int i = voices.size(); --i >= 0;)
     {
@@ -285,7 +285,7 @@ void OvarnSynth::handleAftertouch (int channel, int note, int value)
 
 void OvarnSynth::handleSustainPedal (int channel, bool isDown)
 {
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
 
     if (isDown)
     {
@@ -306,7 +306,7 @@ void OvarnSynth::handleSustainPedal (int channel, bool isDown)
 
 void OvarnSynth::handleSostenutoPedal (int channel, bool isDown)
 {
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
 
     for (int i = voices.size(); --i >= 0;)
     {
@@ -325,7 +325,7 @@ void OvarnSynth::handleSostenutoPedal (int channel, bool isDown)
 //==============================================================================
 OvarnSynthVoice* OvarnSynth::findFreeVoice (juce::SynthesiserSound* sound, bool stealIfNoneFree) const
 {
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
 
     for (auto* voice : voices)
         if (voice->currentNote < 0 && voice->canPlaySound (sound))

@@ -5,6 +5,7 @@
 #include "CaptureBuffer.h"
 #include "EngineValues.h"
 #include "VoiceBitSet.h"
+#include "ReentrantSpinLock.h"
 
 /** The one sound: it applies to every note on every channel. */
 class noSound : public juce::SynthesiserSound
@@ -96,7 +97,8 @@ public:
     virtual OvarnSynthVoice* findPlayingVoiceToSteal (juce::SynthesiserSound*) const;
     virtual void handleMidiEvent (const juce::MidiMessage&);
 
-    const juce::CriticalSection& getLock() const noexcept { return synthLock; }
+    using SynthLock = ReentrantSpinLock;
+    const SynthLock& getLock() const noexcept             { return synthLock; }
     CaptureBuffer& getCapture() noexcept                  { return capture; }
     double getDryLevel() const noexcept                   { return dryLevel; }
 
@@ -110,7 +112,7 @@ protected:
     /** The polyphony limit: the poly value truncated, kept within what can exist. */
     int getPolyLimit() const noexcept;
 
-    juce::CriticalSection synthLock;
+    SynthLock synthLock;
     juce::Array<OvarnSynthVoice*> voices;   // not owned: the owner keeps its voices for its lifetime
     juce::ReferenceCountedArray<juce::SynthesiserSound> sounds;
     int lastWheelValues[16];

@@ -13,7 +13,7 @@ void MPSynth::noteOn (int channel, int note, float velocity)
         return;
     }
 
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
 
     if (monoVoice == nullptr)
         monoVoice = voices.getFirst();
@@ -52,7 +52,7 @@ void MPSynth::noteOff (int channel, int note, bool allowTailOff)
         return;
     }
 
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
 
     if (auto* voice = dynamic_cast<MPSynthVoice*> (monoVoice))
         voice->stopNote (note, allowTailOff);
@@ -66,7 +66,7 @@ void MPSynth::allNotesOff (int channel, bool allowTailOff)
         return;
     }
 
-    const juce::ScopedLock sl (synthLock);
+    const SynthLock::ScopedLockType sl (synthLock);
 
     if (monoVoice != nullptr)
     {
