@@ -63,7 +63,7 @@ TEST (Notifications, HeldNotePublishesItsLoopAndTheTimerStaysQuiet)
     p->registerAsyncHandler (nullptr);
 }
 
-TEST (Notifications, LinkFromAnotherThreadIsDeliveredByTheTimer)
+TEST (Notifications, LinkFromAnyThreadIsDeliveredByTheTimer)
 {
     ChangeCounter counter;
 

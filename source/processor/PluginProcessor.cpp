@@ -170,11 +170,9 @@ void OvarnbAudioProcessor::setParameter (int index, float newValue)
         case ParameterIndex::pitch:
             values.formant = values.pitch + formantOffset;
 
-            // the change message must not be posted from the audio thread: the timer sends it then
-            if (juce::MessageManager::existsAndIsCurrentThread())
-                sendChangeMessage();
-            else
-                formantChangePending = true;
+            // posting a message takes locks, and this may run on the audio thread:
+            // the timer sends the change message from the message thread
+            formantChangePending = true;
             break;
 
         case ParameterIndex::formant:     formantOffset = values.formant - values.pitch; break;
