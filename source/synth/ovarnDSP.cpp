@@ -254,17 +254,22 @@ void OvarnVoice::lockLfoToHostPosition()
         lfoPhase = (d - std::trunc (d)) * 2.0 - 1.0;
 }
 
-double OvarnVoice::envelopeStep()
+OvarnVoice::EnvelopeRates OvarnVoice::envelopeRates() const
 {
-    envDelayRamp = envDelayRamp < 1.0 ? envDelayRamp + 1.0 / (values.envdelay * fiveSeconds) : 1.0;
+    return { 1.0 / (values.envdelay * fiveSeconds), 1.0 / (fiveSeconds * values.envdecay), values.envcurve };
+}
+
+double OvarnVoice::envelopeStep (const EnvelopeRates& rates)
+{
+    envDelayRamp = envDelayRamp < 1.0 ? envDelayRamp + rates.delayStep : 1.0;
     const double ready = envDelayRamp == 1.0 ? 1.0 : 0.0;
-    envDecayRamp = (envDecayRamp < 1.0 ? envDecayRamp + 1.0 / (fiveSeconds * values.envdecay) : 1.0) * ready;
+    envDecayRamp = (envDecayRamp < 1.0 ? envDecayRamp + rates.decayStep : 1.0) * ready;
 
     // a zero, negative or non-finite time must not leave a ramp stuck outside 0..1
     if (! (envDelayRamp >= 0.0)) envDelayRamp = 1.0;
     if (! (envDecayRamp >= 0.0)) envDecayRamp = ready;
 
-    const double curve = values.envcurve;
+    const double curve = rates.curve;
     const double r2 = envDecayRamp * envDecayRamp;
     return (1.0 - curve) * envDecayRamp + curve * r2 * r2;
 }
@@ -287,6 +292,13 @@ void OvarnVoice::renderNextBlock (juce::AudioBuffer<float>& output, int startSam
     const float* const seam[2] = { seamL.get(), seamR.get() };
     const double seamLimit = static_cast<int> (loopLength) + 14;
 
+    // Parameters only change between stretches on this thread (a controller splits the
+    // block there), so what the modulation reads each sample is taken once per stretch.
+    const auto envelope = envelopeRates();
+    const double fadeIncrement = 1.0 / (values.lfofade * fiveSeconds * 0.5);
+    const double shape = values.lfoshape;
+    const double m = play.modVibrato ? 1.0 : 0.0;
+
     for (int s = startSample; s < startSample + numSamples; ++s)
     {
         smoothTowards (pitchS, values.pitch);
@@ -301,9 +313,8 @@ void OvarnVoice::renderNextBlock (juce::AudioBuffer<float>& output, int startSam
         smoothTowards (wheelS, wheelBend);
         smoothTowards (modWheelS, play.modWheel);
 
-        const double lv = lfo (lforateS, values.lfoshape, 1.0 / (values.lfofade * fiveSeconds * 0.5));
-        const double es = envelopeStep();
-        const double m = play.modVibrato ? 1.0 : 0.0;
+        const double lv = lfo (lforateS, shape, fadeIncrement);
+        const double es = envelopeStep (envelope);
         const double ep = 2.0 * pitchS + wheelS + 2.0 * pitchlfoS * lv + m * modWheelS * lv + 2.0 * pitchenvS * es;
         const double ef = 2.0 * (formantS + formantenvS * es + formantlfoS * lv);
 

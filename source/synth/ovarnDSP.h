@@ -55,8 +55,13 @@ public:
     /** One LFO step; rate is the smoothed lforate, fadeIncrement the per-sample fade-in step. */
     double lfo (double rate, double shape, double fadeIncrement);
 
+    /** The envelope's per-sample increments and curve, as the parameters stand now. */
+    struct EnvelopeRates { double delayStep, decayStep, curve; };
+    EnvelopeRates envelopeRates() const;
+
     /** One step of the pitch/formant envelope: the shape, 0 to 1. */
-    double envelopeStep();
+    double envelopeStep (const EnvelopeRates& rates);
+    double envelopeStep()                       { return envelopeStep (envelopeRates()); }
 
     /** Read-only views for tests and the loop display. */
     const float* getLoop (int channel) const noexcept   { return channel == 0 ? loopL.get() : loopR.get(); }
