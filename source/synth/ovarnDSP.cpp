@@ -298,20 +298,24 @@ void OvarnVoice::renderNextBlock (juce::AudioBuffer<float>& output, int startSam
     const double fadeIncrement = 1.0 / (values.lfofade * fiveSeconds * 0.5);
     const double shape = values.lfoshape;
     const double m = play.modVibrato ? 1.0 : 0.0;
+    const double pitch = values.pitch, wetTarget = std::min (1.0, 2.0 * values.wet), smooth = values.smooth,
+                 formant = values.formant, lforate = values.lforate, pitchlfo = values.pitchlfo,
+                 formantlfo = values.formantlfo, pitchenv = values.pitchenv, formantenv = values.formantenv,
+                 modWheel = play.modWheel;
 
     for (int s = startSample; s < startSample + numSamples; ++s)
     {
-        smoothTowards (pitchS, values.pitch);
-        smoothTowards (wetS, std::min (1.0, 2.0 * values.wet));
-        smoothTowards (smoothS, values.smooth);
-        smoothTowards (formantS, values.formant);
-        smoothTowards (lforateS, values.lforate);
-        smoothTowards (pitchlfoS, values.pitchlfo);
-        smoothTowards (formantlfoS, values.formantlfo);
-        smoothTowards (pitchenvS, values.pitchenv);
-        smoothTowards (formantenvS, values.formantenv);
+        smoothTowards (pitchS, pitch);
+        smoothTowards (wetS, wetTarget);
+        smoothTowards (smoothS, smooth);
+        smoothTowards (formantS, formant);
+        smoothTowards (lforateS, lforate);
+        smoothTowards (pitchlfoS, pitchlfo);
+        smoothTowards (formantlfoS, formantlfo);
+        smoothTowards (pitchenvS, pitchenv);
+        smoothTowards (formantenvS, formantenv);
         smoothTowards (wheelS, wheelBend);
-        smoothTowards (modWheelS, play.modWheel);
+        smoothTowards (modWheelS, modWheel);
 
         const double lv = lfo (lforateS, shape, fadeIncrement);
         const double es = envelopeStep (envelope);
