@@ -195,7 +195,21 @@ double OvarnVoice::lfo (double rate, double shape, double fadeIncrement)
     double g;
 
     if (values.lfosync == 1.0)
-        g = play.barsPerSecond * syncRates[VoiceMath::tableIndex (rate, 26.0, 27)] / voiceRate * 2.0;
+    {
+        // the synchronised increment changes only with the rate's table entry and the tempo
+        const int index = VoiceMath::tableIndex (rate, 26.0, 27);
+        const double bars = play.barsPerSecond;
+
+        if (index != syncIndex || bars != syncBars || voiceRate != syncVoiceRate)
+        {
+            syncIndex = index;
+            syncBars = bars;
+            syncVoiceRate = voiceRate;
+            syncIncrement = bars * syncRates[index] / voiceRate * 2.0;
+        }
+
+        g = syncIncrement;
+    }
     else
         g = rate * rate * rate * rate * 0.01;
 
@@ -341,31 +355,45 @@ void OvarnVoice::renderNextBlock (juce::AudioBuffer<float>& output, int startSam
             const double amp = 1.0 - (1.0 - ampLevel) * (1.0 - ampLevel);
             const double fm = VoiceMath::exp2 (ef);
             const double span = std::min (lastFrameD, fm * loopLength / pm * pitchRatio0 / formantRatio0);
-            const double cw = std::min (1.0, std::max (0.0, (grainPhase - (1.0 - smoothS)) / smoothS));
+            // the crossfade weight is 0 for most of the cycle: no division there
+            const double fadePart = grainPhase - (1.0 - smoothS);
+            const double cw = fadePart > 0.0 ? std::min (1.0, std::max (0.0, fadePart / smoothS)) : 0.0;
 
             double p = std::min (grainPhase * span + periodFrac + readOffset, static_cast<double> (loopFill));
             if (! (p >= 3.0)) p = 3.0;   // NaN or a negative span
             const int i = static_cast<int> (p);
-
-            double q = std::max (0.0, grainPhase * span - (span - loopLength)) + readOffset;
-            if (! (q >= 3.0)) q = 3.0;
-            if (q > seamLimit) q = seamLimit;
-            const int j = static_cast<int> (q);
-
             const auto mainTaps = VoiceMath::Taps::at (p - i);
-            const auto seamTaps = VoiceMath::Taps::at (q - j);
 
-            for (int c = numChannels; --c >= 0;)
+            // at the newest frame the weight of the unwritten tap is exactly 0: leave it unread
+            const auto mainRead = [&] (int c)
             {
-                // at the newest frame the weight of the unwritten tap is exactly 0: leave it unread
-                double a = i < loopFill ? mainTaps.apply (loop[c], i) : mainTaps.applyBelow (loop[c], i);
-                double b = seamTaps.apply (seam[c], j);
+                const double a = i < loopFill ? mainTaps.apply (loop[c], i) : mainTaps.applyBelow (loop[c], i);
+                return std::isfinite (a) ? a : 0.0;   // a non-finite captured sample never reaches the output
+            };
 
-                // a non-finite captured sample never reaches the output
-                if (! std::isfinite (a)) a = 0.0;
-                if (! std::isfinite (b)) b = 0.0;
+            if (cw > 0.0)
+            {
+                double q = std::max (0.0, grainPhase * span - (span - loopLength)) + readOffset;
+                if (! (q >= 3.0)) q = 3.0;
+                if (q > seamLimit) q = seamLimit;
+                const int j = static_cast<int> (q);
+                const auto seamTaps = VoiceMath::Taps::at (q - j);
 
-                out[c][s] += static_cast<float> ((a * (1.0 - cw) + b * cw) * amp * wetS);
+                for (int c = numChannels; --c >= 0;)
+                {
+                    const double a = mainRead (c);
+                    double b = seamTaps.apply (seam[c], j);
+                    if (! std::isfinite (b)) b = 0.0;
+
+                    out[c][s] += static_cast<float> ((a * (1.0 - cw) + b * cw) * amp * wetS);
+                }
+            }
+            else
+            {
+                // with no seam weight the blend is the main read alone (the seam's zero-weighted
+                // term could only turn a zero's sign, which adding to the output cannot show)
+                for (int c = numChannels; --c >= 0;)
+                    out[c][s] += static_cast<float> (mainRead (c) * amp * wetS);
             }
         }
 

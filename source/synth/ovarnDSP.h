@@ -116,6 +116,8 @@ private:
     VoiceMath::Noise noise;
     double lfoPhase = 0.0, lfoPrevPhase = 0.0, lfoFade = 0.0, lfoHeld = 0.0, lfoOut = 0.0;
     double envDelayRamp = 0.0, envDecayRamp = 0.0;
+    int syncIndex = -1;                                   // the synchronised LFO increment, cached
+    double syncBars = 0.0, syncVoiceRate = 0.0, syncIncrement = 0.0;
     double gate = 0.0;
     double noteFreq = 1e-6;
     double voiceRate = 44100.0;
