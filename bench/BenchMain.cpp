@@ -1,6 +1,7 @@
 // Runs the benchmarks with a console report that ends with the per-voice cost
 // of Ovarn against JUCE's SamplerVoice, as measured in this same run.
 
+#include "../tests/TemporaryHome.h"
 #include <benchmark/benchmark.h>
 #include <juce_events/juce_events.h>
 #include <algorithm>
@@ -77,11 +78,7 @@ namespace
 
 int main (int argc, char** argv)
 {
-    // the processor keeps its preset bank under ~/.config: give it a home of its own
-    const auto home = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                          .getNonexistentChildFile ("ovarn-bench-home", "");
-    home.createDirectory();
-    setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
+    const TemporaryHome home ("ovarn-bench-home");
 
     int result = 0;
     {
@@ -99,6 +96,5 @@ int main (int argc, char** argv)
         }
     }
 
-    home.deleteRecursively();
     return result;
 }

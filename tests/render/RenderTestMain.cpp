@@ -5,17 +5,11 @@
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include <cstdlib>
+#include "../TemporaryHome.h"
 
 int main (int argc, char** argv)
 {
-    char pattern[] = "/tmp/ovarn-render-tests-XXXXXX";
-    const char* home = ::mkdtemp (pattern);
-
-    if (home == nullptr || ::setenv ("HOME", home, 1) != 0)
-        return 1;
-
-    ::unsetenv ("XDG_CONFIG_HOME");
+    const TemporaryHome home ("ovarn-render-tests");
 
     int result = 0;
     {
@@ -24,6 +18,5 @@ int main (int argc, char** argv)
         result = RUN_ALL_TESTS();
     }
 
-    juce::File (home).deleteRecursively();
     return result;
 }
