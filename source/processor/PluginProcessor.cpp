@@ -36,9 +36,9 @@ OvarnbAudioProcessor::OvarnbAudioProcessor()
     synth.setNoteStealingEnabled (true);
     synth.addMidiCCListener (this);
 
-    // Voices are built once for the largest poly value. Their storage is calloc'd, so
-    // what no note touches costs no memory, and a poly change (even from a controller
-    // on the audio thread) never allocates.
+    // Voices are built once for the largest poly value. Their storage comes untouched
+    // from the system, so what no note reaches costs no memory, and a poly change (even
+    // from a controller on the audio thread) never allocates.
     sound = new noSound();
     const VoiceContext context { *this, values, playState, inputCopy, synth.getCapture(), synth.soundingVoices };
     for (int i = 0; i < 2 * maxPoly; ++i)
