@@ -1,6 +1,7 @@
 #include "ovarnDSP.h"
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace
 {
@@ -48,7 +49,13 @@ void OvarnVoice::reset (int poly)
     formantRatio0 = pitchRatio0 = 1.0;
     pitchS = formantS = wetS = smoothS = lforateS = pitchlfoS = formantlfoS = pitchenvS = formantenvS
         = wheelS = modWheelS = 0.0;
+    forgetCachedRatios();
     samplerateChangeCallback();
+}
+
+void OvarnVoice::forgetCachedRatios()
+{
+    cachedPitchExponent = cachedFormantExponent = cachedSpanPitchRatio = std::numeric_limits<double>::quiet_NaN();
 }
 
 void OvarnVoice::samplerateChangeCallback()
@@ -120,6 +127,7 @@ void OvarnVoice::startNote (int note, float, juce::SynthesiserSound*, int pitchW
         readOffset = (1.0 - periodFrac) * 2.0 + 3.0;
 
         makeLoop();
+        forgetCachedRatios();
 
         lfoFade = -1.0;
         envDelayRamp = 0.0;
@@ -336,7 +344,14 @@ void OvarnVoice::renderNextBlock (juce::AudioBuffer<float>& output, int startSam
         const double ep = 2.0 * pitchS + wheelS + 2.0 * pitchlfoS * lv + m * modWheelS * lv + 2.0 * pitchenvS * es;
         const double ef = 2.0 * (formantS + formantenvS * es + formantlfoS * lv);
 
-        const double pm = VoiceMath::exp2 (ep);
+        // without modulation the exponents stay put for long stretches: keep what they gave
+        if (ep != cachedPitchExponent)
+        {
+            cachedPitchExponent = ep;
+            cachedPitchRatio = VoiceMath::exp2 (ep);
+        }
+
+        const double pm = cachedPitchRatio;
         glideFreq = glideFreq * (1.0 - gc) + noteFreq * gc;
         playFreq = glideFreq * pm;
 
@@ -353,8 +368,15 @@ void OvarnVoice::renderNextBlock (juce::AudioBuffer<float>& output, int startSam
         if (numChannels > 0)
         {
             const double amp = 1.0 - (1.0 - ampLevel) * (1.0 - ampLevel);
-            const double fm = VoiceMath::exp2 (ef);
-            const double span = std::min (lastFrameD, fm * loopLength / pm * pitchRatio0 / formantRatio0);
+            if (ef != cachedFormantExponent || pm != cachedSpanPitchRatio)
+            {
+                cachedFormantExponent = ef;
+                cachedSpanPitchRatio = pm;
+                const double fm = VoiceMath::exp2 (ef);
+                cachedSpan = std::min (lastFrameD, fm * loopLength / pm * pitchRatio0 / formantRatio0);
+            }
+
+            const double span = cachedSpan;
             // the crossfade weight is 0 for most of the cycle: no division there
             const double fadePart = grainPhase - (1.0 - smoothS);
             const double cw = fadePart > 0.0 ? std::min (1.0, std::max (0.0, fadePart / smoothS)) : 0.0;

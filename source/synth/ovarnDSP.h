@@ -1,5 +1,6 @@
 #pragma once
 
+#include <limits>
 #include <vector>
 #include "mpSynth.h"
 #include "SynthHost.h"
@@ -82,6 +83,7 @@ public:
 
 private:
     void makeLoop();
+    void forgetCachedRatios();
     void lockLfoToHostPosition();
     double noteFrequency (int note) const;
 
@@ -116,6 +118,10 @@ private:
     VoiceMath::Noise noise;
     double lfoPhase = 0.0, lfoPrevPhase = 0.0, lfoFade = 0.0, lfoHeld = 0.0, lfoOut = 0.0;
     double envDelayRamp = 0.0, envDecayRamp = 0.0;
+    // 2^x of the last exponents and the read span from them; NaN keys force a recomputation
+    double cachedPitchExponent = std::numeric_limits<double>::quiet_NaN(), cachedPitchRatio = 1.0;
+    double cachedFormantExponent = std::numeric_limits<double>::quiet_NaN(),
+           cachedSpanPitchRatio = std::numeric_limits<double>::quiet_NaN(), cachedSpan = 0.0;
     int syncIndex = -1;                                   // the synchronised LFO increment, cached
     double syncBars = 0.0, syncVoiceRate = 0.0, syncIncrement = 0.0;
     double gate = 0.0;
