@@ -13,6 +13,30 @@
 
 namespace
 {
+    /** Makes every write past 4 kB fail, as a full disk would, until it goes out of scope.
+        (The tests run as root, so a read-only folder would not stop a write.) */
+    struct ScopedFileSizeLimit
+    {
+        ScopedFileSizeLimit()
+        {
+            oldHandler = std::signal (SIGXFSZ, SIG_IGN);
+            getrlimit (RLIMIT_FSIZE, &oldLimit);
+            rlimit smallLimit = oldLimit;
+            smallLimit.rlim_cur = 4096;
+            active = setrlimit (RLIMIT_FSIZE, &smallLimit) == 0;
+        }
+
+        ~ScopedFileSizeLimit()
+        {
+            setrlimit (RLIMIT_FSIZE, &oldLimit);
+            std::signal (SIGXFSZ, oldHandler);
+        }
+
+        rlimit oldLimit {};
+        void (*oldHandler) (int) = nullptr;
+        bool active = false;
+    };
+
     const char* const factoryNames[] = {
         "init", "vibrato", "for drums", "formant drop", "meltdown", "outer space", "bounceroo",
         "Synthron", "padington", "aliens", "vibrations", "hold it", "computer world", "paddington", "helium"
@@ -527,19 +551,9 @@ TEST_F (BankTest, FailedWriteLeavesThePreviousBankFileReadable)
     const auto before = fileBytes (defaultFile);
 
     {
-        // A file-size limit makes every write past 4 kB fail, as a full disk would.
-        // (The tests run as root, so a read-only folder would not stop the write.)
-        const auto oldHandler = std::signal (SIGXFSZ, SIG_IGN);
-        rlimit oldLimit {};
-        getrlimit (RLIMIT_FSIZE, &oldLimit);
-        rlimit smallLimit = oldLimit;
-        smallLimit.rlim_cur = 4096;
-        ASSERT_EQ (setrlimit (RLIMIT_FSIZE, &smallLimit), 0);
-
+        const ScopedFileSizeLimit diskFull;
+        ASSERT_TRUE (diskFull.active);
         processor.addPreset ("lost");
-
-        setrlimit (RLIMIT_FSIZE, &oldLimit);
-        std::signal (SIGXFSZ, oldHandler);
     }
 
     EXPECT_EQ (fileBytes (defaultFile), before);
@@ -559,17 +573,12 @@ TEST_F (BankTest, SmallWritesThatFailAreCaughtToo)
     const auto target = writeScratchFile ("small.ovb", "previous");
     const juce::String text = juce::String::repeatedString ("x", 6000);
 
-    const auto oldHandler = std::signal (SIGXFSZ, SIG_IGN);
-    rlimit oldLimit {};
-    getrlimit (RLIMIT_FSIZE, &oldLimit);
-    rlimit smallLimit = oldLimit;
-    smallLimit.rlim_cur = 4096;
-    ASSERT_EQ (setrlimit (RLIMIT_FSIZE, &smallLimit), 0);
-
-    const bool written = PresetCodec::replaceFileContents (target, text.toRawUTF8(), text.getNumBytesAsUTF8());
-
-    setrlimit (RLIMIT_FSIZE, &oldLimit);
-    std::signal (SIGXFSZ, oldHandler);
+    bool written = true;
+    {
+        const ScopedFileSizeLimit diskFull;
+        ASSERT_TRUE (diskFull.active);
+        written = PresetCodec::replaceFileContents (target, text.toRawUTF8(), text.getNumBytesAsUTF8());
+    }
 
     EXPECT_FALSE (written);
     EXPECT_EQ (target.loadFileAsString(), "previous");
